@@ -1,3 +1,4 @@
+# Windows i686 with mingw-w64: built and checked, not run here.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
