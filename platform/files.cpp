@@ -106,7 +106,9 @@ int MapWindowsPath(const char *windowsPath, char *out, size_t outSize)
                 if (!Append(out, outSize, &length, found, strlen(found)))
                     return 0;
             } else {
-                out[before + nameLength] = 0;
+                length = before;
+                if (!Append(out, outSize, &length, rest, nameLength))
+                    return 0;
                 searching = 0;
             }
         }
