@@ -82,8 +82,31 @@ int _chmod(const char *path, int mode);
 FILE *PlatformFopen(const char *path, const char *mode);
 int PlatformRemove(const char *path);
 
+// Streams' descriptors, as the runtime's low-level I/O calls see them.
+#define _O_BINARY 0x8000
+#define _O_TEXT 0x4000
+#define _S_IFMT 0xF000
+#define _S_IFREG 0x8000
+struct _stat64 {
+    unsigned short st_mode;
+    int64_t st_size;
+};
+int _fileno(FILE *stream);
+int _isatty(int fd);
+int _setmode(int fd, int mode);
+int _fstat64(int fd, struct _stat64 *st);
+// Writes the file's data through to the disk.
+int _commit(int fd);
+int _chsize_s(int fd, int64_t size);
+
 // ---- command interpreter (shell.cpp) ------------------------------------
 int PlatformSystem(const char *command);
+
+// ---- runtime heap (runtime.cpp) -----------------------------------------
+size_t _msize(void *block);
+
+// ---- process (cmdline.cpp) ----------------------------------------------
+LPSTR GetCommandLineA(void);
 
 // ---- message boxes (msgbox.cpp) -----------------------------------------
 typedef struct WindowObject *HWND;
