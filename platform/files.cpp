@@ -6,6 +6,7 @@
 #include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
@@ -190,4 +191,45 @@ BOOL GetDiskFreeSpaceA(LPCSTR rootPath, LPDWORD sectorsPerCluster, LPDWORD bytes
     *freeClusters = vfs.f_bavail > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)vfs.f_bavail;
     *totalClusters = vfs.f_blocks > 0xFFFFFFFFu ? 0xFFFFFFFFu : (DWORD)vfs.f_blocks;
     return TRUE;
+}
+
+int _fileno(FILE *stream)
+{
+    return fileno(stream);
+}
+
+int _isatty(int fd)
+{
+    return isatty(fd);
+}
+
+// Streams here never translate line ends: every mode is binary.
+int _setmode(int fd, int mode)
+{
+    (void)mode;
+    return fcntl(fd, F_GETFD) == -1 ? -1 : _O_BINARY;
+}
+
+int _fstat64(int fd, struct _stat64 *st)
+{
+    struct stat native;
+    if (fstat(fd, &native) != 0)
+        return -1;
+    // Only the type bits and the size: the rest has no Windows meaning here.
+    st->st_mode = (unsigned short)(native.st_mode & (S_IFMT | 0777));
+    st->st_size = native.st_size;
+    return 0;
+}
+
+int _commit(int fd)
+{
+    return fsync(fd) == 0 ? 0 : -1;
+}
+
+// Answers 0 or an errno value, as the Windows call does.
+int _chsize_s(int fd, int64_t size)
+{
+    if (size < 0)
+        return EINVAL;
+    return ftruncate(fd, (off_t)size) == 0 ? 0 : errno;
 }

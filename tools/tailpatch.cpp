@@ -18,6 +18,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"pack", PackCommand, "pack [--offset N] --stub STUB --output PATCH NAME..."},
     {"list", ListCommand, "list [--offset N] PATCH"},
+    {"split", SplitCommand, "split --size MB SOURCE DIR PREFIX SUFFIX   (SOURCE - reads standard input)"},
+    {"join", JoinCommand, "join DIR PREFIX SUFFIX DEST                (DEST - writes standard output)"},
+    {"remove", RemoveCommand, "remove DIR PREFIX SUFFIX"},
 };
 
 int Usage()
