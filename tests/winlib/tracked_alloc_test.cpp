@@ -11,8 +11,8 @@
 namespace {
 
 const char kWineZeroSize[] =
-    "the runtime reports a usable size of 0 for a 0-byte block (Wine's msvcrt and "
-    "AddressSanitizer's allocator do), so the counter cannot rise here";
+    "the runtime reports a usable size of 0 for a 0-byte block (Wine's msvcrt does), "
+    "so the counter cannot rise here";
 
 // Declared first so it runs before any other test of this program has
 // touched the counter.
