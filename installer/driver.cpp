@@ -122,6 +122,7 @@ int main(int argc, char **argv)
     if (!installDir)
         Fail("ERROR: Get Install Directory failed", "Game is not installed or install is corrupted");
     printf("Install path:%s\n", installDir);
+    fflush(stdout);  // before the interpreter's output, wherever it goes
 
     FILE *self = fopen(argv[0], "rb");
     if (!self) {

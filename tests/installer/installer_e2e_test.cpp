@@ -1,5 +1,9 @@
 // The installer end to end, as a player runs it: from the patch folder,
 // with the required space, against a game registered in the registry.
+//
+// On Windows the tests run under Wine, whose cmd copies without a word
+// ("1 file(s) copied." is never printed): there the exact command texts
+// the interpreter received are checked instead of its console messages.
 #include "installer_harness.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +44,7 @@ std::string Quoted(const std::vector<std::string> &names)
     return trailer;
 }
 
-size_t Count(const std::string &text, const std::string &what)
+[[maybe_unused]] size_t Count(const std::string &text, const std::string &what)
 {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
@@ -141,7 +145,9 @@ TEST_F(InstallerTest, InstallsEveryListedFileOverReadOnlyCopy)
     EXPECT_EQ(ReadAll(installed), "new executable");
     EXPECT_EQ(ReadAll(Game.Local + "/patch.dat"), std::string("data\0\r\n\x1a", 8));
     EXPECT_EQ(ReadAll(Game.Local + "/patch.txt"), "read me");
+#ifndef _WIN32
     EXPECT_EQ(Count(run.Out, "1 file(s) copied."), 3u) << run.Out;
+#endif
     EXPECT_EQ(run.Out.rfind("Install path:" + Game.Windows + "\n", 0), 0u) << run.Out;
     EXPECT_TRUE(run.Viewers.empty());
 
@@ -226,8 +232,12 @@ TEST_F(InstallerTest, MissingSourceFailsTheRunAfterTheOtherCopies)
     ExpectBoxes(run, {{"ERROR: Patch failed", "1 of 2 patch files could not be copied. The patch is incomplete."}});
     EXPECT_EQ(ReadAll(Game.Local + "/patch.txt"), "read me");
     EXPECT_FALSE(fs::exists(Game.Local + "/missing.dat"));
+#ifdef _WIN32
+    EXPECT_EQ(run.Commands.size(), 2u);
+#else
     EXPECT_NE(run.Out.find("0 file(s) copied."), std::string::npos) << run.Out;
     EXPECT_NE(run.Out.find("1 file(s) copied."), std::string::npos) << run.Out;
+#endif
 }
 
 TEST_F(InstallerTest, RegistryFailuresShowTwoBoxes)
@@ -304,7 +314,12 @@ TEST_F(InstallerTest, OverlongEntriesEndTheRunUncopied)
         InstallerRun run = Run({"1"}, "o");
         EXPECT_NE(run.Status, 0);
         ExpectBoxes(run, {c.Box});
+        EXPECT_EQ(ReadAll(Game.Local + "/patch.txt"), "read me");
+#ifdef _WIN32
+        EXPECT_EQ(run.Commands, (std::vector<std::string>{"copy \"patch.txt\" \"" + Game.Windows + "\"\n"}));
+#else
         EXPECT_EQ(Count(run.Out, "1 file(s) copied."), 1u) << run.Out;
+#endif
     }
 }
 
