@@ -127,9 +127,9 @@ static int IsRegularFile(FILE *stream, long long *length)
 }
 
 int JoinPartsReporting(FILE *destination, const char *directory, const char *prefix, const char *suffix,
-                       FILE *progress)
+                       int firstNumber, FILE *progress)
 {
-    if (!destination || !directory || !prefix || !suffix || !progress)
+    if (!destination || !directory || !prefix || !suffix || !progress || firstNumber < 1)
         return 1;
 
     const int flush = IsTerminal(progress);
@@ -146,7 +146,7 @@ int JoinPartsReporting(FILE *destination, const char *directory, const char *pre
     if (fflush(destination) != 0)
         goto done;
 
-    for (int number = 1;; number++) {
+    for (int number = firstNumber;; number++) {
         // The progress text names every number tried, so the line's last
         // one is the first part that was not there.
         ReportPart(progress, flush, prefix, number, suffix);
@@ -198,7 +198,28 @@ done:
 
 int JoinParts(FILE *destination, const char *directory, const char *prefix, const char *suffix)
 {
-    return JoinPartsReporting(destination, directory, prefix, suffix, stdout);
+    return JoinPartsReporting(destination, directory, prefix, suffix, 1, stdout);
+}
+
+int FindFirstPart(const char *directory, const char *prefix, const char *suffix, int lastNumber)
+{
+    if (!directory || !prefix || !suffix)
+        return 0;
+    char *name = (char *)malloc(kPartNameSize);
+    if (!name)
+        return 0;
+    int found = 0;
+    for (int number = 1; number <= lastNumber && !found; number++) {
+        if (!FormPartName(name, directory, prefix, number, suffix))
+            break;
+        FILE *part = fopen(name, "rb");
+        if (part) {
+            fclose(part);
+            found = number;
+        }
+    }
+    free(name);
+    return found;
 }
 
 int RemoveParts(const char *directory, const char *prefix, const char *suffix)

@@ -45,8 +45,14 @@ int RemoveParts(const char *directory, const char *prefix, const char *suffix);
 // As SplitToParts and JoinParts, with the progress line written to
 // `progress` rather than the standard output (a join to the standard output
 // reports on the standard error stream). The line is flushed after each
-// text when `progress` is a terminal.
+// text when `progress` is a terminal. The join starts at part
+// `firstNumber`: after a failed join parts 1 to k - 1 are gone and the set
+// goes on from k.
 int SplitToPartsReporting(FILE *source, const char *directory, int partMegabytes, const char *prefix,
                           const char *suffix, FILE *progress);
 int JoinPartsReporting(FILE *destination, const char *directory, const char *prefix, const char *suffix,
-                       FILE *progress);
+                       int firstNumber, FILE *progress);
+
+// The lowest number from 1 to `lastNumber` whose part can be opened, or 0.
+// Opens and closes each candidate; touches nothing.
+int FindFirstPart(const char *directory, const char *prefix, const char *suffix, int lastNumber);

@@ -5,6 +5,7 @@
 #include "installer/parts.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,7 +105,7 @@ int JoinCommand(int argc, char **argv)
     if (std::strcmp(destPath, "-") == 0) {
         // The data takes the standard output; the progress line moves aside.
         _setmode(_fileno(stdout), _O_BINARY);
-        int result = JoinPartsReporting(stdout, dir, prefix, suffix, stderr);
+        int result = JoinPartsReporting(stdout, dir, prefix, suffix, 1, stderr);
         if (std::fflush(stdout) != 0 && result == 0) {
             std::fprintf(stderr, "tailpatch join: writing the standard output failed\n");
             result = 1;
@@ -119,11 +120,23 @@ int JoinCommand(int argc, char **argv)
         std::fprintf(stderr, "tailpatch join: cannot open '%s': %s\n", destPath, std::strerror(errno));
         return kUsageStatus;
     }
+    int first = 1;
     struct _stat64 st;
-    if (_fstat64(_fileno(dest), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG && st.st_size > 0)
-        std::fprintf(stderr, "tailpatch join: '%s' already holds %lld bytes; the parts are appended after them\n",
-                     destPath, (long long)st.st_size);
-    int result = JoinParts(dest, dir, prefix, suffix);
+    if (_fstat64(_fileno(dest), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG && st.st_size > 0) {
+        // A join that failed at part k deleted parts 1 to k - 1, each a
+        // full part of at least the smallest size, and left the rest.
+        long long bound = st.st_size / ((long long)kMinPartMegabytes << 20) + 1;
+        first = FindFirstPart(dir, prefix, suffix, bound > INT_MAX ? INT_MAX : (int)bound);
+        if (first > 1)
+            std::fprintf(stderr, "tailpatch join: '%s' already holds %lld bytes and part 1 is gone; resuming with part %d\n",
+                         destPath, (long long)st.st_size, first);
+        else
+            std::fprintf(stderr, "tailpatch join: '%s' already holds %lld bytes; the parts are appended after them\n",
+                         destPath, (long long)st.st_size);
+        if (first < 1)
+            first = 1;
+    }
+    int result = JoinPartsReporting(dest, dir, prefix, suffix, first, stdout);
     if (std::fclose(dest) != 0 && result == 0) {
         std::fprintf(stderr, "tailpatch join: closing '%s' failed\n", destPath);
         result = 1;
