@@ -18,6 +18,8 @@ static const int kExitUsage = 2;
 static char NameBuffer[kBufferSize];
 // Target path of the current entry, then its copy command.
 static char CommandBuffer[kBufferSize];
+// The registry's block, held to the end of the run.
+static char *InstallDir;
 
 static void Fail(const char *caption, const char *text)
 {
@@ -118,10 +120,10 @@ int main(int argc, char **argv)
         Fail("ERROR: Insufficient disk space", NameBuffer);
     }
 
-    char *installDir = ReadRegistryString(kInstallKey, kInstallValue);
-    if (!installDir)
+    InstallDir = ReadRegistryString(kInstallKey, kInstallValue);
+    if (!InstallDir)
         Fail("ERROR: Get Install Directory failed", "Game is not installed or install is corrupted");
-    printf("Install path:%s\n", installDir);
+    printf("Install path:%s\n", InstallDir);
     fflush(stdout);  // before the interpreter's output, wherever it goes
 
     FILE *self = fopen(argv[0], "rb");
@@ -140,7 +142,7 @@ int main(int argc, char **argv)
         if (result == kNameTooLong)
             FailEntryTooLong("ERROR: Patch entry too long", "The name", NameBuffer);
         total++;
-        if (InstallEntry(installDir, NameBuffer) != 0)
+        if (InstallEntry(InstallDir, NameBuffer) != 0)
             failed++;
     }
     fclose(self);
@@ -153,6 +155,6 @@ int main(int argc, char **argv)
     }
 
     if (AskYesNo(NULL, "Patch applied successfully", "VIEW PATCH READ ME") == IDYES)
-        OpenReadMe(installDir);
+        OpenReadMe(InstallDir);
     return 0;
 }
