@@ -80,6 +80,8 @@ TEST_P(SplitLine, BuildsTheExactRecord)
     // Four blocks whatever the line, each of the size the caller is told.
     const size_t textSize = c.Line.size() + c.Args.size();
     ASSERT_EQ(WatchedCount(), 4);
+    for (int i = 0; i < 4; i++)
+        EXPECT_NE(Watched(i).Block, nullptr) << "allocation " << i + 1;
     EXPECT_FALSE(Watched(0).IsCalloc);
     EXPECT_EQ(Watched(0).Count, sizeof(CommandLineArgs));
     EXPECT_EQ(Watched(0).Block, (void *)args);
