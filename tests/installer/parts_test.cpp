@@ -261,6 +261,26 @@ TEST(SplitSmallTest, SourceEndAndStartingPosition)
     }
 }
 
+// The ends of the range are taken: the refusal of 2048 and up must not
+// reach 2047.
+TEST(SplitSmallTest, TakesSizesAtBothEndsOfTheRange)
+{
+    for (int megabytes : {kMinPartMegabytes, kMaxPartMegabytes}) {
+        SCOPED_TRACE(megabytes);
+        std::string dir = FreshDir("split-range");
+        FILE *source = std::tmpfile();
+        FILE *progress = std::tmpfile();
+        ASSERT_TRUE(source && progress);
+        std::fputs("abc", source);
+        std::rewind(source);
+        EXPECT_EQ(SplitToPartsReporting(source, dir.c_str(), megabytes, "data", ".bin", progress), 0);
+        EXPECT_EQ(Drain(progress), "data1.bin...DONE\n");
+        EXPECT_EQ(ReadFile(PartPath(dir, 1)), "abc");
+        std::fclose(source);
+        std::fclose(progress);
+    }
+}
+
 TEST(SplitSmallTest, MissingDirectoryCreatesNothingAndReadsNothing)
 {
     std::string parent = FreshDir("split-missing");
@@ -606,7 +626,20 @@ TEST_F(PartsLargeTest, JoinToAFullDeviceDeletesNothing)
     EXPECT_EQ(Drain(progress), "data1.bin...ERROR\n");
     EXPECT_EQ(Listing(dir), (std::map<std::string, uintmax_t>{{"data1.bin", kP}, {"data2.bin", kP}, {"data3.bin", 1}}));
     std::fclose(dest);
+
+    // A part small enough to stay in the stream's buffer fails only when
+    // the stream is flushed.
+    std::string small = LinkParts("full-small", {});
+    WriteFile(PartPath(small, 1), "abc");
+    dest = fopen(kFullDevice, "wb");
+    FILE *progress2 = std::tmpfile();
+    ASSERT_TRUE(dest && progress2);
+    EXPECT_EQ(JoinPartsReporting(dest, small.c_str(), "data", ".bin", 1, progress2), 1);
+    EXPECT_EQ(Drain(progress2), "data1.bin...ERROR\n");
+    EXPECT_EQ(ReadFile(PartPath(small, 1)), "abc");
+    std::fclose(dest);
     std::fclose(progress);
+    std::fclose(progress2);
 }
 
 // A part that holds the middle of a set gone missing: the set ends there,
