@@ -5,6 +5,7 @@
 // ("1 file(s) copied." is never printed): there the exact command texts
 // the interpreter received are checked instead of its console messages.
 #include "installer_harness.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ostrel.exe";
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 bool IsReadOnly(const std::string &path)
 {

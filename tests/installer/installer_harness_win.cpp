@@ -1,6 +1,7 @@
 // The harness on Windows: the real registry, the real boxes, and a
 // recording stand-in for the command interpreter named by COMSPEC.
 #include "installer_harness.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,6 @@ std::string WindowsPath(std::string path)
         if (c == '/')
             c = '\\';
     return path;
-}
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // The console streams are in text mode: line feeds come out as CR LF.

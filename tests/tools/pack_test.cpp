@@ -1,6 +1,8 @@
 // tailpatch pack and list, run in the folder of the patch files as an
 // author runs them.
 #include "tools/commands.h"
+#include "test_files.h"
+#include "run_command.h"
 
 #include <gtest/gtest.h>
 
@@ -13,24 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-int RunCommand(int (*command)(int, char **), std::vector<std::string> args)
-{
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(&a[0]);
-    return command((int)argv.size(), argv.data());
-}
 
 // A patch folder with a stub of the right size and three patch files, one
 // of them in a subfolder; the test runs in it.

@@ -3,6 +3,8 @@
 // running it again.
 #include "tools/commands.h"
 #include "installer/parts.h"
+#include "test_files.h"
+#include "run_command.h"
 
 #include <gtest/gtest.h>
 
@@ -32,24 +34,6 @@ int DupFd(int fd) { return dup(fd); }
 int Dup2Fd(int from, int to) { return dup2(from, to); }
 int CloseFd(int fd) { return close(fd); }
 #endif
-
-std::string ReadAll(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const fs::path &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-int RunCommand(int (*command)(int, char **), std::vector<std::string> args)
-{
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(&a[0]);
-    return command((int)argv.size(), argv.data());
-}
 
 std::vector<std::string> Names(const fs::path &dir)
 {
