@@ -148,8 +148,10 @@ TEST_F(Popup, CreatesAVisibleTopMostListWithItsProcedureInstalled)
         HWND window = popup->Window;
         ASSERT_TRUE(IsWindow(window));
         EXPECT_TRUE(IsWindowVisible(window));
+        // The list box shows its scroll bar (WS_VSCROLL) only while the
+        // items need it.
         DWORD style = (DWORD)GetWindowLongPtrA(window, GWL_STYLE);
-        EXPECT_EQ(style & 0x90E00000u, 0x90E00000u) << std::hex << style;
+        EXPECT_EQ(style & 0x90C00000u, 0x90C00000u) << std::hex << style;
         EXPECT_TRUE(GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
         EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), (LONG_PTR)ListBoxPopupProc);
         EXPECT_EQ(GetWindowLongPtrA(window, GWLP_USERDATA), (LONG_PTR)popup);

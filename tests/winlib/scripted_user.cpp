@@ -103,18 +103,14 @@ static void SaveScreen(const std::string &path)
 
 static void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// The file name field: the edit of the explorer dialog's name combo box,
-// else the dialog's own name edit, else its first edit.
+// The file name field: the explorer dialog's name combo box (its text is
+// its edit's), else the older dialog's name edit, else the first edit.
 static HWND FileNameField(HWND dialog)
 {
-    HWND combo = GetDlgItem(dialog, 0x47C);
-    if (combo) {
-        HWND edit = FindWindowExA(combo, 0, "Edit", 0);
-        if (edit)
-            return edit;
-    }
-    HWND edit = GetDlgItem(dialog, 0x480);
-    return edit ? edit : FindWindowExA(dialog, 0, "Edit", 0);
+    HWND field = GetDlgItem(dialog, 0x47C);
+    if (!field)
+        field = GetDlgItem(dialog, 0x480);
+    return field ? field : FindWindowExA(dialog, 0, "Edit", 0);
 }
 
 static std::string TextOf(HWND window)
@@ -124,20 +120,58 @@ static std::string TextOf(HWND window)
     return text;
 }
 
+static HWND WaitForWindow(const char *windowClass, const char *caption, ScriptedUser::State *state, int ms)
+{
+    for (int waited = 0; !state->Stop && waited < ms; waited += 20) {
+        HWND window = FindWindowA(windowClass, caption);
+        if (window && IsWindowVisible(window))
+            return window;
+        Pause(20);
+    }
+    return 0;
+}
+
+static void WaitUntilGone(HWND window, int ms)
+{
+    for (int waited = 0; IsWindow(window) && waited < ms; waited += 20)
+        Pause(20);
+}
+
+// A box or dialog nobody expected is noted, photographed and closed, so
+// that the call that showed it returns and the test can fail on it.
+static void CloseUnexpected(ScriptedUser::State *state)
+{
+    int n = 0;
+    while (!state->Stop) {
+        HWND window = WaitForWindow("#32770", 0, state, 1000000);
+        if (!window)
+            return;
+        Pause(500);
+        SeenWindow seen;
+        char text[1024] = "";
+        GetWindowTextA(window, text, sizeof text);
+        seen.Caption = text;
+        text[0] = 0;
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+        seen.Text = text;
+        seen.Field = "(unexpected)";
+        state->Seen.push_back(seen);
+        SaveScreen(ScreenshotPath("unexpected-" + std::to_string(++n) + ".bmp"));
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        WaitUntilGone(window, 2000);
+        if (IsWindow(window))
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        WaitUntilGone(window, 2000);
+    }
+}
+
 static void Work(const std::vector<ScriptedUser::Step> &steps, ScriptedUser::State *state)
 {
     for (const ScriptedUser::Step &step : steps) {
-        const char *windowClass = step.What == ScriptedUser::Step::Item ? 0 : "#32770";
-        HWND window = 0;
-        for (int waited = 0; !state->Stop && waited < 20000; waited += 20) {
-            window = FindWindowA(windowClass, step.Caption.c_str());
-            if (window && IsWindowVisible(window))
-                break;
-            window = 0;
-            Pause(20);
-        }
+        bool isList = step.What == ScriptedUser::Step::Item;
+        HWND window = WaitForWindow(isList ? 0 : "#32770", step.Caption.c_str(), state, 20000);
         if (!window)
-            return;
+            break;
         // Let the window finish drawing before it is looked at.
         Pause(step.Screenshot.empty() ? 200 : 1000);
         SeenWindow seen;
@@ -175,10 +209,10 @@ static void Work(const std::vector<ScriptedUser::Step> &steps, ScriptedUser::Sta
         }
         state->Seen.push_back(seen);
         // A box or dialog is done once it has gone; a list stays up.
-        if (step.What != ScriptedUser::Step::Item)
-            for (int waited = 0; IsWindow(window) && waited < 10000; waited += 20)
-                Pause(20);
+        if (!isList)
+            WaitUntilGone(window, 3000);
     }
+    CloseUnexpected(state);
 }
 
 void ScriptedUser::Start()
