@@ -1,5 +1,9 @@
 #include "winlib/file_dialog.h"
 
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR) == 76, "the 32-bit record without the Windows 2000 members");
+#endif
+
 int32_t ChooseFileName(HWND owner, char *file, uint32_t fileSize, const char *title, const char *filter,
                        const char *defaultExtension, uint32_t flags)
 {
