@@ -9,6 +9,7 @@
 //   | File name: notes
 //   +-- path > C:\games\notes.txt
 #include "platform/win32.h"
+#include "platform/terminal.h"
 
 #include <string.h>
 #include <unistd.h>
@@ -22,28 +23,6 @@ static int IsSeparator(char c) { return c == '\\' || c == '/'; }
 static int IsAbsolute(const char *path)
 {
     return IsSeparator(path[0]) || (((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':');
-}
-
-// One line of input without its line break; 0 at the end of input.
-static int ReadLine(char *line, size_t size)
-{
-    if (!fgets(line, (int)size, stdin)) {
-        fprintf(stderr, "\n");
-        return 0;
-    }
-    if (!strchr(line, '\n')) {
-        int c;
-        while ((c = getchar()) != EOF && c != '\n') {
-        }
-    }
-    line[strcspn(line, "\r\n")] = 0;
-    char *start = line;
-    while (*start == ' ')
-        start++;
-    memmove(line, start, strlen(start) + 1);
-    for (size_t n = strlen(line); n && line[n - 1] == ' ';)
-        line[--n] = 0;
-    return 1;
 }
 
 static void DrawDialog(const OPENFILENAMEA *ofn, const char *title, int save)
@@ -88,7 +67,7 @@ static BOOL RunFileDialog(LPOPENFILENAMEA ofn, int save)
         fprintf(stderr, "+-- path > ");
         fflush(stderr);
         char line[512];
-        if (!ReadLine(line, sizeof line) || !line[0])
+        if (!ReadTerminalLine(line, sizeof line) || !line[0])
             return FALSE;
 
         path[0] = 0;

@@ -6,6 +6,7 @@
 //   | Patch requires 4294967295 bytes free disk space.
 //   +--[ OK ] >
 #include "platform/win32.h"
+#include "platform/terminal.h"
 
 #include <ctype.h>
 #include <string.h>
@@ -81,23 +82,9 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type)
         fprintf(stderr, " > ");
         fflush(stderr);
 
-        char line[256];
-        if (!fgets(line, sizeof line, stdin)) {
-            fprintf(stderr, "\n");
+        char answer[256];
+        if (!ReadTerminalLine(answer, sizeof answer))
             return 0;
-        }
-        // A longer line still counts as one answer.
-        if (!strchr(line, '\n')) {
-            int c;
-            while ((c = getchar()) != EOF && c != '\n') {
-            }
-        }
-        line[strcspn(line, "\r\n")] = 0;
-        char *answer = line;
-        while (*answer == ' ')
-            answer++;
-        for (size_t n = strlen(answer); n && answer[n - 1] == ' ';)
-            answer[--n] = 0;
 
         if (buttons.Count == 1 || !*answer)
             return buttons.Ids[*answer ? 0 : defaultIndex];

@@ -9,6 +9,7 @@
 // into the click that selects the item (see ListBoxAwaitInput). At the end
 // of input no message can come any more and GetMessageA fails.
 #include "platform/win32.h"
+#include "platform/terminal.h"
 
 #include <ctype.h>
 #include <pthread.h>
@@ -658,16 +659,8 @@ static int ListBoxAwaitInput(HWND window)
         fflush(stderr);
 
         char line[512];
-        if (!fgets(line, sizeof line, stdin)) {
-            fprintf(stderr, "\n");
+        if (!ReadTerminalLine(line, sizeof line))
             return 0;
-        }
-        if (!strchr(line, '\n')) {
-            int c;
-            while ((c = getchar()) != EOF && c != '\n') {
-            }
-        }
-        line[strcspn(line, "\r\n")] = 0;
 
         int index = -1;
         char *end;
