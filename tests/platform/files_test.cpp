@@ -4,6 +4,8 @@
 #include "platform/win32.h"
 #include "platform/paths.h"
 
+#include "test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -21,8 +23,7 @@ class FilesTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Root = fs::path(TAILPATCH_TEST_WORK) / "files";
-        fs::remove_all(Root);
+        Root = FreshTestFolder("files");
         fs::create_directories(Root / "prefix/drive_c/Games/Ostrel");
         fs::create_directories(Root / "prefix/dosdevices");
         fs::create_directories(Root / "cwd/Sub");

@@ -2,6 +2,8 @@
 // system.reg, answering queries as Windows does.
 #include "platform/win32.h"
 
+#include "test_files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -45,9 +47,8 @@ class RegistryTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Prefix = fs::path(TAILPATCH_TEST_WORK) / "registry-prefix";
-        fs::create_directories(Prefix);
-        std::ofstream(Prefix / "system.reg", std::ios::binary) << kSystemReg;
+        Prefix = FreshTestFolder("registry-prefix");
+        WriteAll(Prefix / "system.reg", kSystemReg);
         const char *old = std::getenv("WINEPREFIX");
         Saved = old ? old : "";
         HadPrefix = old != nullptr;

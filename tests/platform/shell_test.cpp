@@ -36,8 +36,7 @@ class ShellTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Root = fs::path(TAILPATCH_TEST_WORK) / "shell";
-        fs::remove_all(Root);
+        Root = FreshTestFolder("shell");
         fs::create_directories(Root / "patch");
         fs::create_directories(Root / "game");
         WriteAll(Root / "patch/ostrel.exe", "new executable");

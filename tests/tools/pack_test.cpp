@@ -22,8 +22,7 @@ class PackTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Dir = fs::path(TAILPATCH_TEST_WORK) / "pack";
-        fs::remove_all(Dir);
+        Dir = FreshTestFolder("pack");
         fs::create_directories(Dir / "sub");
         Stub = std::string(49152, '\0');
         Stub[0] = 'M', Stub[1] = 'Z';

@@ -55,8 +55,7 @@ class PartsCommandTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        Dir = fs::path(TAILPATCH_TEST_WORK) / "parts-command";
-        fs::remove_all(Dir);
+        Dir = FreshTestFolder("parts-command");
         fs::create_directories(Dir / "parts");
         Parts = (Dir / "parts").string();
     }
