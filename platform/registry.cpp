@@ -8,6 +8,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 
 
@@ -259,13 +260,9 @@ static int AddValue(RegistryKey *key, const RegistryValue *value)
     return 1;
 }
 
-LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+// Reads the section of one key of HKEY_LOCAL_MACHINE into a new key.
+static LSTATUS OpenMachineKey(const char *subKey, PHKEY result)
 {
-    if (!result)
-        return ERROR_INVALID_PARAMETER;
-    if (root != HKEY_LOCAL_MACHINE || !subKey)
-        return ERROR_FILE_NOT_FOUND;
-
     char prefix[PATH_MAX], path[PATH_MAX + 16];
     if (!GetWinePrefix(prefix, sizeof prefix))
         return ERROR_FILE_NOT_FOUND;
@@ -316,6 +313,29 @@ LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
     }
     *result = key;
     return ERROR_SUCCESS;
+}
+
+// The system's code is a 32-bit program: in a 64-bit prefix it sees the
+// machine's software keys as 32-bit programs installed them, under
+// Wow6432Node, and the keys both kinds share in their one place.
+LSTATUS RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+{
+    static const char kSoftware[] = "Software\\";
+    static const char kRedirected[] = "Software\\Wow6432Node";
+    if (!result)
+        return ERROR_INVALID_PARAMETER;
+    if (root != HKEY_LOCAL_MACHINE || !subKey)
+        return ERROR_FILE_NOT_FOUND;
+
+    const size_t software = sizeof kSoftware - 1;
+    if (strncasecmp(subKey, kSoftware, software) == 0 &&
+        strncasecmp(subKey, kRedirected, sizeof kRedirected - 1) != 0) {
+        char redirected[1024];
+        int n = snprintf(redirected, sizeof redirected, "%s\\%s", kRedirected, subKey + software);
+        if (n > 0 && (size_t)n < sizeof redirected && OpenMachineKey(redirected, result) == ERROR_SUCCESS)
+            return ERROR_SUCCESS;
+    }
+    return OpenMachineKey(subKey, result);
 }
 
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize)

@@ -41,7 +41,13 @@ const char kSystemReg[] =
     "\"Empty\"=\"\"\n"
     "\n"
     "[Software\\\\Other] 1700000000\n"
-    "\"Next\"=\"of the next key\"\n";
+    "\"Next\"=\"of the next key\"\n"
+    "\n"
+    "[Software\\\\Wow6432Node\\\\Other] 1700000000\n"
+    "\"Next\"=\"as a 32-bit program wrote it\"\n"
+    "\n"
+    "[Software\\\\Wow6432Node\\\\Only32] 1700000000\n"
+    "\"Path\"=\"C:\\\\Games\\\\Old\"\n";
 
 class RegistryTest : public testing::Test {
 protected:
@@ -139,6 +145,30 @@ TEST_F(RegistryTest, WhatIsNotThereIsNotFound)
 
     fs::remove(Prefix / "system.reg");
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Ostrel", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+// A 32-bit program in a 64-bit prefix: its software keys under
+// Wow6432Node come first, the keys both kinds share are found where they are.
+TEST_F(RegistryTest, SoftwareKeysAsA32BitProgramSeesThem)
+{
+    const struct {
+        const char *Key, *Value, *Data;
+    } cases[] = {
+        {"Software\\Other", "Next", "as a 32-bit program wrote it"},
+        {"software\\only32", "Path", "C:\\Games\\Old"},
+        {"Software\\Ostrel", "Path", "C:\\Games\\Ostrel"},
+        {"Software\\Wow6432Node\\Other", "Next", "as a 32-bit program wrote it"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Key);
+        HKEY key;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, c.Key, 0, KEY_READ, &key), ERROR_SUCCESS);
+        char data[64] = {};
+        DWORD size = sizeof data;
+        EXPECT_EQ(RegQueryValueExA(key, c.Value, nullptr, nullptr, (LPBYTE)data, &size), ERROR_SUCCESS);
+        EXPECT_STREQ(data, c.Data);
+        RegCloseKey(key);
+    }
 }
 
 }  // namespace
