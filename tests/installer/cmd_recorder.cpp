@@ -1,9 +1,9 @@
 // Stands in for the command interpreter in the installer's tests. The C
 // runtime starts it as "<COMSPEC> /c <command>"; it appends the command
 // text, byte for byte, to RECORDER_LOG, and then:
-// - `start <viewer> "<file>"`: pretends to start the viewer, answering
-//   RECORDER_<VIEWER>_STATUS (0 when unset) and, on 0, noting the viewer and
-//   file in RECORDER_VIEWERS;
+// - `start <viewer> "<file>"`, unless RECORDER_REAL_START is set: pretends
+//   to start the viewer, answering RECORDER_<VIEWER>_STATUS (0 when unset)
+//   and, on 0, noting the viewer and file in RECORDER_VIEWERS;
 // - anything else: hands it to the real cmd.exe, without the final line
 //   feed, which Wine's cmd does not take as the end of the command.
 #include <windows.h>
@@ -32,7 +32,7 @@ int main()
     std::string command = at == std::string::npos ? "" : line.substr(at + 4);
     Append("RECORDER_LOG", std::to_string(command.size()) + "\n" + command + "\n");
 
-    if (command.rfind("start ", 0) == 0) {
+    if (command.rfind("start ", 0) == 0 && !std::getenv("RECORDER_REAL_START")) {
         size_t viewerEnd = command.find(' ', 6);
         std::string viewer = command.substr(6, viewerEnd - 6);
         size_t open = command.find('"', viewerEnd);

@@ -199,6 +199,28 @@ TEST_F(InstallerTest, ReadMeOpensInNotepadOrWordPad)
     }
 }
 
+#ifdef _WIN32
+// The read-me command as the system's own interpreter runs it: Notepad
+// opens patch.txt of the install directory.
+TEST_F(InstallerTest, ReadMeOpensInTheSystemsNotepad)
+{
+    AddPatchFile("patch.txt", "read me");
+    MakePatch(Quoted({"patch.txt"}));
+    InstallerLaunch launch;
+    launch.Root = Root;
+    launch.Dir = PatchDir;
+    launch.Program = launch.Argv0 = ProgramName("ostrel_patch");
+    launch.Args = {"1"};
+    launch.Answers = "y";
+    launch.RealViewers = true;
+    InstallerRun run = RunInstaller(launch);
+
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    ExpectBoxes(run, {kReadMeQuestion});
+    EXPECT_EQ(run.ViewerWindows, std::vector<std::string>{"patch.txt - Notepad"});
+}
+#endif
+
 TEST_F(InstallerTest, EmptyTrailerStillReportsSuccess)
 {
     MakePatch("");

@@ -27,6 +27,9 @@ struct InstallerRun {
     // Windows: the exact texts the command interpreter received, in order.
     // Natively the interpreter is in-process and these stay empty.
     std::vector<std::string> Commands;
+    // Windows, with RealViewers: the titles of the viewer windows that
+    // opened (each closed again by the harness).
+    std::vector<std::string> ViewerWindows;
 };
 
 struct InstallerLaunch {
@@ -38,6 +41,8 @@ struct InstallerLaunch {
     std::string Answers;  // one per box, in order: 'y', 'n' or 'o' (OK)
     bool NotepadStarts = true;
     bool WordpadStarts = true;
+    // Windows: `start` runs for real, opening the system's own viewer.
+    bool RealViewers = false;
 };
 
 // The game's install folder: where the test finds its files, and the

@@ -128,6 +128,7 @@ InstallerRun RunInstaller(const InstallerLaunch &launch)
     _putenv(("RECORDER_VIEWERS=" + viewersLog).c_str());
     _putenv(launch.NotepadStarts ? "RECORDER_NOTEPAD_STATUS=0" : "RECORDER_NOTEPAD_STATUS=1");
     _putenv(launch.WordpadStarts ? "RECORDER_WORDPAD_STATUS=0" : "RECORDER_WORDPAD_STATUS=1");
+    _putenv(launch.RealViewers ? "RECORDER_REAL_START=1" : "RECORDER_REAL_START=");
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
@@ -199,6 +200,27 @@ InstallerRun RunInstaller(const InstallerLaunch &launch)
         size_t length = std::stoul(commands.substr(at, newline - at));
         run.Commands.push_back(commands.substr(newline + 1, length));
         at = newline + 1 + length + 1;
+    }
+    // A viewer started for real outlives the installer: note its window and
+    // close it.
+    for (int i = 0; launch.RealViewers && i < 200; i++) {
+        HWND viewer = FindWindowA("Notepad", NULL);
+        if (!viewer) {
+            Sleep(50);
+            continue;
+        }
+        // The title names the file once it is loaded.
+        char title[256] = "";
+        for (int j = 0; j < 100; j++, Sleep(50)) {
+            GetWindowTextA(viewer, title, sizeof title);
+            if (strncmp(title, "Untitled", 8) != 0)
+                break;
+        }
+        run.ViewerWindows.push_back(title);
+        PostMessageA(viewer, WM_CLOSE, 0, 0);
+        for (int j = 0; j < 200 && IsWindow(viewer); j++)
+            Sleep(25);
+        break;
     }
     std::ifstream viewers(viewersLog);
     for (std::string line; std::getline(viewers, line);) {
