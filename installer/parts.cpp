@@ -33,6 +33,17 @@ static size_t DecimalDigits(int number)
     return digits;
 }
 
+// The part name buffer, then the transfer buffer. Answers 0 when either is
+// missing; whichever was allocated is still to be freed.
+static int AllocatePartBuffers(char **name, char **transfer)
+{
+    *transfer = NULL;
+    *name = (char *)malloc(kPartNameSize);
+    if (*name)
+        *transfer = (char *)malloc(kPartTransferSize);
+    return *name && *transfer;
+}
+
 // Forms "directory\prefix<number>suffix" into `name` (kPartNameSize bytes).
 // Answers 0, with `name` untouched, when it would not fit: the length is
 // counted first so that nothing is ever cut short or written past the end.
@@ -58,11 +69,8 @@ int SplitToPartsReporting(FILE *source, const char *directory, int partMegabytes
     const int partBytes = partMegabytes << 20;
     const int flush = IsTerminal(progress);
     int result = 1;
-    char *transfer = NULL;
-    char *name = (char *)malloc(kPartNameSize);
-    if (name)
-        transfer = (char *)malloc(kPartTransferSize);
-    if (!name || !transfer)
+    char *name, *transfer;
+    if (!AllocatePartBuffers(&name, &transfer))
         goto done;
 
     // The end is seen only through the end-of-file indicator, which only a
@@ -134,11 +142,8 @@ int JoinPartsReporting(FILE *destination, const char *directory, const char *pre
 
     const int flush = IsTerminal(progress);
     int result = 1;
-    char *transfer = NULL;
-    char *name = (char *)malloc(kPartNameSize);
-    if (name)
-        transfer = (char *)malloc(kPartTransferSize);
-    if (!name || !transfer)
+    char *name, *transfer;
+    if (!AllocatePartBuffers(&name, &transfer))
         goto done;
 
     // Bytes the caller left in the stream's buffer belong before part 1:
