@@ -12,13 +12,7 @@
 #include <string>
 #include <vector>
 
-#define CHECK(condition)                                                   \
-    do {                                                                   \
-        if (!(condition)) {                                                \
-            fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            abort();                                                       \
-        }                                                                  \
-    } while (0)
+#include "check.h"
 
 // The splitting rules written out once more, the slow and obvious way.
 static bool ReferenceSplit(const std::string &line, std::vector<std::string> *args)

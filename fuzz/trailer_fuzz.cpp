@@ -11,13 +11,7 @@
 
 #include <string>
 
-#define CHECK(condition)                                                   \
-    do {                                                                   \
-        if (!(condition)) {                                                \
-            fprintf(stderr, "check failed: %s (line %d)\n", #condition, __LINE__); \
-            abort();                                                       \
-        }                                                                  \
-    } while (0)
+#include "check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
