@@ -70,7 +70,8 @@ protected:
         WriteAll((dir.empty() ? PatchDir : dir) + "/" + name, bytes);
     }
 
-    InstallerRun Run(std::vector<std::string> args, const std::string &answers, const std::string &dir = "")
+    // The packed installer run by its own name, from the patch folder.
+    InstallerLaunch Launch(std::vector<std::string> args, const std::string &answers, const std::string &dir = "")
     {
         InstallerLaunch launch;
         launch.Root = Root;
@@ -79,7 +80,12 @@ protected:
         launch.Argv0 = launch.Program;
         launch.Args = std::move(args);
         launch.Answers = answers;
-        return RunInstaller(launch);
+        return launch;
+    }
+
+    InstallerRun Run(std::vector<std::string> args, const std::string &answers, const std::string &dir = "")
+    {
+        return RunInstaller(Launch(std::move(args), answers, dir));
     }
 
     std::string Root, PatchDir;
@@ -171,12 +177,7 @@ TEST_F(InstallerTest, ReadMeOpensInNotepadOrWordPad)
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string("notepad starts: ") + (c.NotepadStarts ? "yes" : "no") +
                      ", wordpad starts: " + (c.WordpadStarts ? "yes" : "no"));
-        InstallerLaunch launch;
-        launch.Root = Root;
-        launch.Dir = PatchDir;
-        launch.Program = launch.Argv0 = ProgramName("ostrel_patch");
-        launch.Args = {"1"};
-        launch.Answers = "y";
+        InstallerLaunch launch = Launch({"1"}, "y");
         launch.NotepadStarts = c.NotepadStarts;
         launch.WordpadStarts = c.WordpadStarts;
         InstallerRun run = RunInstaller(launch);
@@ -206,12 +207,7 @@ TEST_F(InstallerTest, ReadMeOpensInTheSystemsNotepad)
 {
     AddPatchFile("patch.txt", "read me");
     MakePatch(Quoted({"patch.txt"}));
-    InstallerLaunch launch;
-    launch.Root = Root;
-    launch.Dir = PatchDir;
-    launch.Program = launch.Argv0 = ProgramName("ostrel_patch");
-    launch.Args = {"1"};
-    launch.Answers = "y";
+    InstallerLaunch launch = Launch({"1"}, "y");
     launch.RealViewers = true;
     InstallerRun run = RunInstaller(launch);
 
@@ -283,13 +279,8 @@ TEST_F(InstallerTest, UnopenableProgramFileIsReported)
 {
     AddPatchFile("patch.txt", "read me");
     MakePatch(Quoted({"patch.txt"}));
-    InstallerLaunch launch;
-    launch.Root = Root;
-    launch.Dir = PatchDir;
-    launch.Program = ProgramName("ostrel_patch");
+    InstallerLaunch launch = Launch({"1"}, "o");
     launch.Argv0 = "ostrel_patch_renamed";
-    launch.Args = {"1"};
-    launch.Answers = "o";
     InstallerRun run = RunInstaller(launch);
     EXPECT_NE(run.Status, 0);
     ExpectBoxes(run, {{"ERROR: Cannot open the installer",
