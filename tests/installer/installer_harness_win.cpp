@@ -209,11 +209,12 @@ InstallerRun RunInstaller(const InstallerLaunch &launch)
             Sleep(50);
             continue;
         }
-        // The title names the file once it is loaded.
+        // The title names the file once it is loaded: it reads "Notepad",
+        // then "Untitled - Notepad", before "<file> - Notepad".
         char title[256] = "";
-        for (int j = 0; j < 100; j++, Sleep(50)) {
+        for (int j = 0; j < 200; j++, Sleep(50)) {
             GetWindowTextA(viewer, title, sizeof title);
-            if (strncmp(title, "Untitled", 8) != 0)
+            if (strstr(title, " - ") && strncmp(title, "Untitled", 8) != 0)
                 break;
         }
         run.ViewerWindows.push_back(title);
